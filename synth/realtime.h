@@ -1,0 +1,25 @@
+// Marks for code that runs on the audio thread. Under clang's
+// RealtimeSanitizer a KEYSYNTH_NONBLOCKING function aborts the run if it
+// allocates, locks or makes a blocking call; other compilers ignore it.
+#pragma once
+
+#if defined(__clang__) && __clang_major__ >= 20
+#define KEYSYNTH_NONBLOCKING [[clang::nonblocking]]
+#else
+#define KEYSYNTH_NONBLOCKING
+#endif
+
+#if defined(__has_feature)
+#if __has_feature(realtime_sanitizer)
+#include <sanitizer/rtsan_interface.h>
+#define KEYSYNTH_HAS_RTSAN 1
+#endif
+#endif
+
+// The one console write the audio thread is allowed (the envelope's
+// segment line) runs inside this scope.
+#ifdef KEYSYNTH_HAS_RTSAN
+using AllowedIoOnAudioThread = __rtsan::ScopedDisabler;
+#else
+struct AllowedIoOnAudioThread {};
+#endif
