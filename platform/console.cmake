@@ -1,0 +1,2 @@
+add_library(keysynth_console STATIC console.cpp)
+target_include_directories(keysynth_console PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
