@@ -7,7 +7,8 @@
 // SIGINT/SIGTERM. Harmless when standard input is not a terminal or absent.
 void consoleOpen();
 
-// True when a key value can be read without waiting. Never blocks.
+// True when consoleReadKey would not wait: a key value is ready, or input
+// has ended (the read then gives -1). Never blocks.
 bool consoleKeyWaiting();
 
 // The next key value, 0..255, waiting for it if need be; -1 at the end of
