@@ -42,7 +42,7 @@ public:
 
     void trigger();  // prints "\nTRIG\n", restarts the attack
     void release();  // prints "UNTRIG\n", level 0.0
-    KEYSYNTH_NONBLOCKING void tick() noexcept;
+    void tick() noexcept;
 };
 
 inline void Envelope::tick() noexcept {

@@ -8,7 +8,6 @@
 
 #include "numeric.h"
 #include "random.h"
-#include "realtime.h"
 #include "relaxed.h"
 
 enum : std::int32_t {
@@ -36,13 +35,13 @@ public:
 
     Oscillator(float amplitude, float frequency, std::int32_t waveform) noexcept;
 
-    KEYSYNTH_NONBLOCKING void tick() noexcept;
-    KEYSYNTH_NONBLOCKING float output() const noexcept { return value; }
+    void tick() noexcept;
+    float output() const noexcept { return value; }
     // The status line: base then actual frequency, amplitude and phase.
     void print() const;
 
 private:
-    KEYSYNTH_NONBLOCKING double sine(float p) noexcept;
+    double sine(float p) noexcept;
 
     // Last sine argument and result. An LFO at 0 Hz asks for the same sine
     // every frame; reusing it is exact and saves most of the frame's cost.

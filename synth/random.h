@@ -4,10 +4,8 @@
 
 #include <cstdint>
 
-#include "realtime.h"
-
 // The next value, 0 to 32767, of this thread's generator.
-KEYSYNTH_NONBLOCKING inline std::int32_t nextRandom() noexcept {
+inline std::int32_t nextRandom() noexcept {
     thread_local std::uint32_t state = 1;
     state = state * 214013u + 2531011u;
     return static_cast<std::int32_t>((state >> 16) & 0x7FFFu);

@@ -1,6 +1,7 @@
-// Marks for code that runs on the audio thread. Under clang's
-// RealtimeSanitizer a KEYSYNTH_NONBLOCKING function aborts the run if it
-// allocates, locks or makes a blocking call; other compilers ignore it.
+// Marks for code that runs on the audio thread. Placed after a function's
+// parameter list: under clang's RealtimeSanitizer, a call from such a
+// function that allocates, locks or blocks aborts the run; other compilers
+// ignore it.
 #pragma once
 
 #if defined(__clang__) && __clang_major__ >= 20

@@ -22,14 +22,14 @@ struct PitchCache {
 };
 thread_local PitchCache pitchCache;
 
-KEYSYNTH_NONBLOCKING inline float cachedPitch(std::int32_t n) noexcept {
+inline float cachedPitch(std::int32_t n) noexcept {
     if (!pitchCache.valid || n != pitchCache.note) {
         pitchCache = {true, n, notePitch(n)};
     }
     return pitchCache.pitch;
 }
 
-KEYSYNTH_NONBLOCKING inline float advance(Oscillator& o) noexcept {
+inline float advance(Oscillator& o) noexcept {
     o.aFreq = static_cast<float>(o.freq);
     o.aPhase = static_cast<float>(o.phase);
     o.aAmpl = static_cast<float>(o.ampl);
@@ -39,13 +39,13 @@ KEYSYNTH_NONBLOCKING inline float advance(Oscillator& o) noexcept {
 
 // A route is on when its LFO's amplitude and frequency are both non-zero;
 // NaN counts as zero.
-KEYSYNTH_NONBLOCKING inline bool routeOn(const Oscillator& lfo) noexcept {
+inline bool routeOn(const Oscillator& lfo) noexcept {
     const float a = lfo.aAmpl;
     const float f = lfo.aFreq;
     return a != 0.0f && !std::isnan(a) && f != 0.0f && !std::isnan(f);
 }
 
-KEYSYNTH_NONBLOCKING inline float scaled(float x, float by) noexcept {
+inline float scaled(float x, float by) noexcept {
     return static_cast<float>(static_cast<double>(x) + static_cast<double>(by) * static_cast<double>(x));
 }
 

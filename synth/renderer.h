@@ -18,7 +18,7 @@ constexpr double PITCH_REF = 8.1757989;  // Hz of note -11
 float notePitch(std::int32_t note) noexcept;
 
 // Fills length >> 2 frames of the block from the patch; always returns 1.
-KEYSYNTH_NONBLOCKING signed char renderStream(FSOUND_STREAM* stream, void* block, int length, void* userdata);
+signed char renderStream(FSOUND_STREAM* stream, void* block, int length, void* userdata) KEYSYNTH_NONBLOCKING;
 
 // Fills the surface with black; does nothing for null or a refused lock.
-KEYSYNTH_NONBLOCKING void clearScreen(SDL_Surface* surface);
+void clearScreen(SDL_Surface* surface);
