@@ -1,0 +1,35 @@
+// The audio system's error codes as one-line messages.
+#include "audio.h"
+
+namespace {
+
+// Indexed by error code.
+constexpr const char* MESSAGES[] = {
+    "No errors",
+    "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+    "This command failed because FSOUND_Init was not called",
+    "Error initializing output device.",
+    "The output device is already in use and cannot be reused.",
+    "Playing the sound failed.",
+    "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+    "Error setting cooperative level for hardware.",
+    "Error creating hardware sound buffer.",
+    "File not found",
+    "Unknown file format",
+    "Error loading file",
+    "Not enough memory ",  // the trailing blank is part of the message
+    "The version number of this file format is not supported",
+    "An invalid parameter was passed to this function",
+    "Tried to use an EAX command on a non EAX enabled channel or output.",
+    "Failed to allocate a new channel",
+    "Recording not supported on this device",
+    "Required Mediaplayer codec is not installed",
+};
+constexpr int MESSAGE_COUNT = sizeof(MESSAGES) / sizeof(MESSAGES[0]);
+
+}  // namespace
+
+const char* audioErrorString(int code) {
+    if (code < 0 || code >= MESSAGE_COUNT) return "Unknown error";
+    return MESSAGES[code];
+}
