@@ -1,0 +1,23 @@
+// Signal handlers that set a flag and nothing else.
+#include "stop_signals.h"
+
+#include <csignal>
+#include <initializer_list>
+
+namespace {
+
+volatile std::sig_atomic_t caught = 0;
+
+extern "C" void noteSignal(int sig) { caught = sig; }
+
+}  // namespace
+
+void catchStopSignals() {
+    struct sigaction sa {};
+    sa.sa_handler = noteSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0;  // no SA_RESTART: a signal cuts the loop's wait short
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &sa, nullptr);
+}
+
+int stopSignal() { return caught; }
