@@ -81,6 +81,7 @@ TEST_F(Window, EscapeEndsTheProcessWithStatusZeroLeavingLaterEventsUnhandled) {
     for (Uint8 type : {SDL_KEYDOWN, SDL_KEYUP}) {
         EXPECT_EXIT(
             {
+                std::fflush(stdout);
                 dup2(STDERR_FILENO, STDOUT_FILENO);  // a stray TRIG fails the match
                 pushKey(type, SDLK_ESCAPE);
                 pushKey(SDL_KEYDOWN, SDLK_z);  // must not be reached
