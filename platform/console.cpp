@@ -3,6 +3,7 @@
 #include "console.h"
 #include "console_keys.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -39,13 +40,16 @@ int queue[sizeof raw];
 int queueHead = 0;
 int queueLen = 0;
 
-// Terminal state, shared with the signal handlers.
+// Terminal state, shared with the signal handlers, which may run on any
+// thread (lock-free atomics are safe there). termFd, saved and keyMode are
+// written once, before any handler is installed.
 int termFd = -1;
 termios saved;
 termios keyMode;
-volatile sig_atomic_t haveTerminal = 0; // saved and keyMode are valid
-volatile sig_atomic_t keyModeOn = 0;    // the terminal may be in keyMode
-volatile sig_atomic_t keyModeWanted = 0;
+std::atomic<int> haveTerminal{0}; // saved and keyMode are valid
+std::atomic<int> keyModeOn{0};    // the terminal may be in keyMode
+std::atomic<int> keyModeWanted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void setTerminal(const termios& t) {
   while (tcsetattr(termFd, TCSANOW, &t) == -1 && errno == EINTR) {
