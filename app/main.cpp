@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "audio.h"
 #include "console.h"
@@ -32,11 +33,23 @@ constexpr unsigned int STREAM_MODE = 0x1000150;
     std::exit(1);
 }
 
+// True when SDL fell back to a video driver that shows nothing, which it
+// does without a word when there is no display.
+bool invisibleDriver() {
+    char name[32];
+    if (SDL_VideoDriverName(name, sizeof name) == nullptr) return true;
+    return std::getenv("SDL_VIDEODRIVER") == nullptr &&
+           (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0);
+}
+
 void openWindow() {
     SDL_Init(SDL_INIT_VIDEO);
     screen = SDL_SetVideoMode(WINDOW_WIDTH, WINDOW_HEIGHT, 0, SDL_ANYFORMAT);
+    // Without a window the program still plays; the renderer skips the clear.
     if (screen == nullptr)
         std::fprintf(stderr, "keysynth: no window (%s), playing from the console only\n", SDL_GetError());
+    else if (invisibleDriver())
+        std::fprintf(stderr, "keysynth: no display, playing from the console only\n");
 }
 
 }  // namespace
@@ -45,7 +58,6 @@ int keysynthMain(int, char**) {
     osc1Select = 0;
     note = 58;
 
-    consoleOpen();
     if (!selectOutput()) std::exit(1);
     // From here on Ctrl-C and SIGTERM must close the stream before leaving.
     catchStopSignals();
