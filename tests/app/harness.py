@@ -224,3 +224,40 @@ def program_env(test, **extra):
     env = base_env(test.tmp)
     env.update(extra)
     return env
+
+
+def request_close(display, window):
+    """Sends the window the WM_DELETE_WINDOW message that a window manager
+    sends when its close button is clicked (there is no window manager)."""
+    import ctypes
+
+    x11 = ctypes.CDLL("libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+    dpy = x11.XOpenDisplay(display.encode())
+    if not dpy:
+        raise RuntimeError("cannot open display " + display)
+    try:
+        ev = ClientMessage()
+        ev.type = 33  # ClientMessage
+        ev.window = int(window)
+        ev.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        ev.format = 32
+        ev.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+        ev.data[1] = 0  # CurrentTime
+        if not x11.XSendEvent(dpy, int(window), 0, 0, ctypes.byref(ev)):
+            raise RuntimeError("XSendEvent failed")
+        x11.XFlush(dpy)
+    finally:
+        x11.XCloseDisplay(dpy)
