@@ -95,7 +95,7 @@ class Window(harness.TempDirTest):
     def test_escape_in_the_window_ends_with_status_zero_while_the_stream_plays(self):
         # An ALSA device that takes frames as fast as they come keeps the
         # renderer (and its surface clear) running while the process exits.
-        conf = self.alsa_capture_config("ksnull", "/dev/null")
+        conf = self.alsa_capture_config("null", "/dev/null")
         w = self.start(output="1", device="capture", ALSA_CONFIG_PATH=conf)
         self.type("www")
         self.wait_for(lambda: self.stdout().count("Note [61]") == 3)
