@@ -57,6 +57,7 @@ void openWindow() {
 int keysynthMain(int, char**) {
     osc1Select = 0;
     note = 58;
+    catchBrokenPipe();
 
     if (!selectOutput()) std::exit(1);
     // From here on Ctrl-C and SIGTERM must close the stream before leaving.

@@ -6,5 +6,10 @@
 // the signal (and interrupt a waiting poll).
 void catchStopSignals();
 
+// The same for SIGPIPE, from the start: output that can no longer be
+// written (a closed pipe) must not kill the program with the terminal left
+// in key-at-a-time mode.
+void catchBrokenPipe();
+
 // The last signal noted, or 0.
 int stopSignal();

@@ -4,6 +4,7 @@ import os
 import re
 import signal
 import subprocess
+import termios
 import time
 import unittest
 
@@ -210,6 +211,27 @@ class Console(harness.TempDirTest):
                     os.kill(t.proc.pid, sig)  # timeout passes it on to the program
                 self.assertEqual(t.wait(), 128 + sig)
                 self.assertTrue(t.restored())
+
+    def test_closed_output_shuts_down_and_restores_the_terminal(self):
+        # Keys from a terminal, output into a pipe whose reader goes away
+        # (`keysynth | head`): the next display cannot be written.
+        env = harness.program_env(self, SDL_VIDEODRIVER="dummy")
+        master, slave = os.openpty()
+        self.addCleanup(os.close, master)
+        self.addCleanup(os.close, slave)
+        saved = termios.tcgetattr(slave)
+        p = self.spawn(["timeout", "-k", "5", "60", harness.KEYSYNTH], env=env, stdin=slave, stdout=subprocess.PIPE,
+                       stderr=subprocess.DEVNULL)
+        os.write(master, b"41")
+        got = b""
+        while harness.KEY_GUIDE.encode() not in got:
+            chunk = p.stdout.read1(65536)
+            self.assertTrue(chunk, got.decode())
+            got += chunk
+        p.stdout.close()
+        os.write(master, b"w")
+        self.assertEqual(p.wait(timeout=20), 128 + signal.SIGPIPE)
+        self.assertEqual(termios.tcgetattr(slave), saved)
 
     def test_keys_typed_before_the_loop_are_handled_in_order(self):
         t = self.start()
