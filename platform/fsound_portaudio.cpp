@@ -8,12 +8,6 @@
 
 #include <cstdio>
 
-#if defined(__clang__) && __clang_major__ >= 20
-#define FSOUND_NONBLOCKING [[clang::nonblocking]]
-#else
-#define FSOUND_NONBLOCKING
-#endif
-
 namespace {
 
 constexpr int kChannels = 2;
@@ -192,9 +186,8 @@ double PortAudioOutput::outputLatency() const noexcept {
     return info ? info->outputLatency : 0.0;
 }
 
-FSOUND_NONBLOCKING int PortAudioOutput::onDevice(const void*, void* output, unsigned long frames,
-                                                 const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags,
-                                                 void* self) {
+int PortAudioOutput::onDevice(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
+                              PaStreamCallbackFlags, void* self) FSOUND_NONBLOCKING {
     auto& out = *static_cast<PortAudioOutput*>(self);
     const bool more = out.source_.fill(static_cast<std::byte*>(output), frames * kFrameBytes);
 

@@ -10,6 +10,14 @@
 
 #include "fsound_slicer.h"
 
+// Under clang's RealtimeSanitizer, the device callback aborts the run if
+// anything inside it allocates, locks or blocks.
+#if defined(__clang__) && __clang_major__ >= 20
+#define FSOUND_NONBLOCKING [[clang::nonblocking]]
+#else
+#define FSOUND_NONBLOCKING
+#endif
+
 // Our error code for a PortAudio failure; `otherwise` for failures that have
 // no closer match (3 when opening, 5 when starting).
 int audioErrorFromPortAudio(PaError err, int otherwise) noexcept;
@@ -74,7 +82,7 @@ public:
 
 private:
     static int onDevice(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
-                        PaStreamCallbackFlags flags, void* self);
+                        PaStreamCallbackFlags flags, void* self) FSOUND_NONBLOCKING;
 
     BlockSlicer& source_;
     PaStream* stream_ = nullptr;
