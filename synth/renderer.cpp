@@ -40,9 +40,8 @@ inline float advance(Oscillator& o) noexcept {
 // A route is on when its LFO's amplitude and frequency are both non-zero;
 // NaN counts as zero.
 inline bool routeOn(const Oscillator& lfo) noexcept {
-    const float a = lfo.aAmpl;
-    const float f = lfo.aFreq;
-    return a != 0.0f && !std::isnan(a) && f != 0.0f && !std::isnan(f);
+    // |x| > 0 is false for both 0 and NaN.
+    return std::fabs(static_cast<float>(lfo.aAmpl)) > 0.0f && std::fabs(static_cast<float>(lfo.aFreq)) > 0.0f;
 }
 
 inline float scaled(float x, float by) noexcept {
