@@ -2,9 +2,9 @@
 // accumulator that wraps every ten cycles, in one of five waveforms.
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
-#include <limits>
 
 #include "numeric.h"
 #include "random.h"
@@ -41,37 +41,41 @@ public:
     void print() const;
 
 private:
-    double sine(float p) noexcept;
-
-    // Last sine argument and result. An LFO at 0 Hz asks for the same sine
-    // every frame; reusing it is exact and saves most of the frame's cost.
-    double sineArg_ = std::numeric_limits<double>::quiet_NaN();
-    double sineValue_ = 0.0;
+    // Phase, amplitude and waveform of the last tick, bit for bit. Every
+    // waveform but spikes is a function of pos and these, so a tick that
+    // leaves pos where it was (0 Hz) with the same shape keeps its value:
+    // idle LFOs then cost next to nothing.
+    struct Shape {
+        std::uint32_t aPhase, aAmpl;
+        std::int32_t type;
+        bool operator==(const Shape&) const = default;
+    };
+    Shape last_{0, 0, 0};  // type 0: no tick yet
 };
 
-
-inline double Oscillator::sine(float p) noexcept {
-    const double arg = (static_cast<double>(p) + static_cast<double>(aPhase)) * 6.2831853;
-    if (arg != sineArg_) {
-        sineArg_ = arg;
-        sineValue_ = std::sin(arg);
-    }
-    return sineValue_;
-}
-
 [[gnu::always_inline]] inline void Oscillator::tick() noexcept {
-    float p = static_cast<float>(static_cast<double>(pos) + static_cast<double>(aFreq) / 44100.0);
+    const float p0 = pos, f = aFreq, ph = aPhase, a = aAmpl;
+    const std::int32_t waveform = type;
+
+    float p = static_cast<float>(static_cast<double>(p0) + static_cast<double>(f) / 44100.0);
     if (p > 10.0f) p = static_cast<float>(static_cast<double>(p) - 10.0);
     // A pitch beyond the float range would leave pos infinite or NaN for the
     // rest of the run; restarting the cycle lets the voice recover.
     if (!std::isfinite(p)) p = 0.0f;
     pos = p;
 
-    const std::int32_t waveform = type;
-    const float a = aAmpl;
+    if (std::bit_cast<std::uint32_t>(p) != std::bit_cast<std::uint32_t>(p0) || waveform == WAVE_SPIKES) {
+        last_.type = 0;  // moving, or drawing: the next still tick computes once
+    } else {
+        const Shape shape{std::bit_cast<std::uint32_t>(ph), std::bit_cast<std::uint32_t>(a), waveform};
+        if (shape == last_) return;  // value stands
+        last_ = shape;
+    }
+
+    const auto sine = [&] { return std::sin((static_cast<double>(p) + static_cast<double>(ph)) * 6.2831853); };
     switch (waveform) {
     case WAVE_SINE:
-        value = static_cast<float>(sine(p) * static_cast<double>(a));
+        value = static_cast<float>(sine() * static_cast<double>(a));
         break;
     case WAVE_RAMP:
         value = static_cast<float>(static_cast<double>(p) * static_cast<double>(a));
@@ -80,7 +84,7 @@ inline double Oscillator::sine(float p) noexcept {
         value = static_cast<float>(static_cast<double>(p) * static_cast<double>(a) - 0.5);
         break;
     case WAVE_PULSE: {
-        const float s = static_cast<float>(sine(p));
+        const float s = static_cast<float>(sine());
         if (s > 0.5f) value = a;
         else if (s >= -0.5f) value = 0.0f;
         else value = -a;  // also a NaN sine
@@ -93,7 +97,7 @@ inline double Oscillator::sine(float p) noexcept {
         }
         float v = 0.0f;
         const std::int32_t r = nextRandom();
-        const std::int32_t d = wrapAdd(truncToInt32(static_cast<double>(aFreq) - 439.0), 1);
+        const std::int32_t d = wrapAdd(truncToInt32(static_cast<double>(f) - 439.0), 1);
         // d is 0 for aFreq in (437, 438]: counted as a miss rather than a division by zero.
         if (d != 0 && r % d == 1) {
             const std::int32_t r2 = nextRandom();
