@@ -187,7 +187,7 @@ double PortAudioOutput::outputLatency() const noexcept {
 }
 
 int PortAudioOutput::onDevice(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
-                              PaStreamCallbackFlags, void* self) FSOUND_NONBLOCKING {
+                              PaStreamCallbackFlags, void* self) KEYSYNTH_NONBLOCKING {
     auto& out = *static_cast<PortAudioOutput*>(self);
     const bool more = out.source_.fill(static_cast<std::byte*>(output), frames * kFrameBytes);
 

@@ -9,14 +9,7 @@
 #include <portaudio.h>
 
 #include "fsound_slicer.h"
-
-// Under clang's RealtimeSanitizer, the device callback aborts the run if
-// anything inside it allocates, locks or blocks.
-#if defined(__clang__) && __clang_major__ >= 20
-#define FSOUND_NONBLOCKING [[clang::nonblocking]]
-#else
-#define FSOUND_NONBLOCKING
-#endif
+#include "realtime.h"
 
 // Our error code for a PortAudio failure; `otherwise` for failures that have
 // no closer match (3 when opening, 5 when starting).
@@ -82,7 +75,7 @@ public:
 
 private:
     static int onDevice(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* time,
-                        PaStreamCallbackFlags flags, void* self) FSOUND_NONBLOCKING;
+                        PaStreamCallbackFlags flags, void* self) KEYSYNTH_NONBLOCKING;
 
     BlockSlicer& source_;
     PaStream* stream_ = nullptr;
