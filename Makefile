@@ -2,6 +2,7 @@
 # build, and run the synthesizer or every test.
 
 BUILD ?= build
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
 # Build and test dependencies: compilers and libraries, then what the tests

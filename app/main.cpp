@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "audio.h"
 #include "console.h"
@@ -42,14 +43,14 @@ bool invisibleDriver() {
            (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0);
 }
 
-void openWindow() {
+// Opens the window. Returns why there is none to see, or "" when there is.
+std::string openWindow() {
     SDL_Init(SDL_INIT_VIDEO);
     screen = SDL_SetVideoMode(WINDOW_WIDTH, WINDOW_HEIGHT, 0, SDL_ANYFORMAT);
     // Without a window the program still plays; the renderer skips the clear.
-    if (screen == nullptr)
-        std::fprintf(stderr, "keysynth: no window (%s), playing from the console only\n", SDL_GetError());
-    else if (invisibleDriver())
-        std::fprintf(stderr, "keysynth: no display, playing from the console only\n");
+    if (screen == nullptr) return std::string("no window (") + SDL_GetError() + ")";
+    if (invisibleDriver()) return "no display";
+    return "";
 }
 
 }  // namespace
@@ -63,8 +64,10 @@ int keysynthMain(int, char**) {
     // From here on Ctrl-C and SIGTERM must close the stream before leaving.
     catchStopSignals();
 
-    openWindow();
+    const std::string noWindow = openWindow();
     (void)std::system("clear");
+    // After the clear, so that it stays on the screen.
+    if (!noWindow.empty()) std::fprintf(stderr, "keysynth: %s, playing from the console only\n", noWindow.c_str());
     std::printf("[aqzs edrftg yhujik olpm our] modifier les trucs \n");
     std::printf("[+-] change type OSC1 [7894] le type des LFO1234\n");
     std::printf("[wxcvbn,;] pour les notes (foireuxmaismarche)\n");
