@@ -38,7 +38,7 @@ deps-sanitizers: deps
 	$(call install_missing,$(SANITIZER_PACKAGES))
 
 configure: deps
-	cmake -S . -B $(BUILD)
+	cmake -S . -B $(BUILD) -DKEYSYNTH_BENCH=ON
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -52,6 +52,7 @@ run: build
 
 bench: build
 	$(BUILD)/bench/keysynth_bench
+	bench/idle_cpu.sh $(BUILD)/app/keysynth
 
 clean:
 	rm -rf $(BUILD) build-*
