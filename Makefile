@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 
 # Build and test dependencies: compilers and libraries, then what the tests
 # drive (a virtual display, a sound server, a terminal multiplexer).
-PACKAGES = cmake make g++ pkg-config libgtest-dev libbenchmark-dev \
+PACKAGES = cmake make g++ pkg-config libgtest-dev libbenchmark-dev clang-format \
 	libsdl1.2-compat-dev portaudio19-dev libasound2-dev libasound2-plugins alsa-utils \
 	pulseaudio pulseaudio-utils xvfb xdotool x11-utils imagemagick sox tmux python3-numpy
 # The realtime-sanitizer build of .ci/run
@@ -15,7 +15,7 @@ SANITIZER_PACKAGES = clang-22 libclang-rt-22-dev
 
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps deps-sanitizers configure build test run bench clean
+.PHONY: all deps deps-sanitizers configure build test run bench format clean
 
 all: build
 
@@ -53,6 +53,9 @@ run: build
 bench: build
 	$(BUILD)/bench/keysynth_bench
 	bench/idle_cpu.sh $(BUILD)/app/keysynth
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
 	rm -rf $(BUILD) build-*

@@ -73,8 +73,10 @@ bool handleKey(signed char key) {
     const bool quit = key == '.';
 
     // The note has no bounds; it wraps rather than overflow.
-    if (key == 'a') note = wrapAdd(note, 1);
-    else if (key == 'q') note = wrapAdd(note, -1);
+    if (key == 'a')
+        note = wrapAdd(note, 1);
+    else if (key == 'q')
+        note = wrapAdd(note, -1);
 
     const char selectKeys[] = {'+', '7', '8', '9', '4'};
     for (int i = 0; i < 5; ++i)

@@ -17,8 +17,10 @@ void pollWindow() {
         // releases the surface that the renderer clears.
         if (sym == SDLK_ESCAPE) std::exit(0);
         if (sym == SDLK_z) {
-            if (event.type == SDL_KEYDOWN) env.trigger();
-            else env.release();
+            if (event.type == SDL_KEYDOWN)
+                env.trigger();
+            else
+                env.release();
         }
     }
 }
@@ -26,7 +28,6 @@ void pollWindow() {
 int windowFd() {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11 || info.info.x11.display == nullptr)
-        return -1;
+    if (SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11 || info.info.x11.display == nullptr) return -1;
     return ConnectionNumber(info.info.x11.display);
 }

@@ -54,20 +54,20 @@ void BM_Render(benchmark::State& state) {
     note = 61;
     screen = nullptr;
     switch (static_cast<Patch>(state.range(0))) {
-    case START:
-        break;
-    case ROUTED_SINES:
-        lfo2.freq = 5.0f, lfo2.ampl = 0.3f;
-        lfo3.freq = 3.0f, lfo3.ampl = 0.5f;
-        lfo4.freq = 7.0f, lfo4.ampl = 0.2f;
-        break;
-    case SPIKES:
-        osc1.type = WAVE_SPIKES;
-        for (Oscillator* lfo : {&lfo1, &lfo2, &lfo3, &lfo4}) {
-            lfo->type = WAVE_SPIKES;
-            lfo->freq = 3.0f;
-        }
-        break;
+        case START:
+            break;
+        case ROUTED_SINES:
+            lfo2.freq = 5.0f, lfo2.ampl = 0.3f;
+            lfo3.freq = 3.0f, lfo3.ampl = 0.5f;
+            lfo4.freq = 7.0f, lfo4.ampl = 0.2f;
+            break;
+        case SPIKES:
+            osc1.type = WAVE_SPIKES;
+            for (Oscillator* lfo : {&lfo1, &lfo2, &lfo3, &lfo4}) {
+                lfo->type = WAVE_SPIKES;
+                lfo->freq = 3.0f;
+            }
+            break;
     }
     std::vector<unsigned char> block(STREAM_BYTES);
     Figures figures(state);

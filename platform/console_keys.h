@@ -3,16 +3,16 @@
 // 224) and the key's code.
 #pragma once
 
-constexpr int KEY_PREFIX_F = 0;     // F1..F10
-constexpr int KEY_PREFIX_EXT = 224; // F11, F12, cursor and editing keys
+constexpr int KEY_PREFIX_F = 0;      // F1..F10
+constexpr int KEY_PREFIX_EXT = 224;  // F11, F12, cursor and editing keys
 
 // One decoded key: `used` bytes consumed, `count` (0..2) values delivered.
 // count 0 with used > 0 is a sequence that was recognised as one but means
 // no key we know; it is dropped whole.
 struct KeyDecode {
-  int used;
-  int count;
-  int values[2];
+    int used;
+    int count;
+    int values[2];
 };
 
 // Decodes the first key in bytes[0..n). used == 0 means the bytes begin an

@@ -32,20 +32,22 @@ struct OutputApi {
 // Output codes that name a PortAudio host API. OUTPUT_ESD has none and so
 // always falls back to the platform's default.
 constexpr OutputApi kOutputApis[] = {
-    {OUTPUT_WAVEOUT, paMME}, {OUTPUT_DIRECTSOUND, paDirectSound}, {OUTPUT_OSS, paOSS},
-    {OUTPUT_ALSA, paALSA},   {OUTPUT_ASIO, paASIO},
+    {OUTPUT_WAVEOUT, paMME}, {OUTPUT_DIRECTSOUND, paDirectSound}, {OUTPUT_OSS, paOSS}, {OUTPUT_ALSA, paALSA},
+    {OUTPUT_ASIO, paASIO},
 };
 
 bool isOutputCode(int code) {
     return code == OUTPUT_NOSOUND || code == OUTPUT_ESD ||
-           std::any_of(std::begin(kOutputApis), std::end(kOutputApis), [code](const OutputApi& m) { return m.code == code; });
+           std::any_of(std::begin(kOutputApis), std::end(kOutputApis),
+                       [code](const OutputApi& m) { return m.code == code; });
 }
 
 }  // namespace
 
 // A user stream: its block, and either a device stream or the no-sound pacer.
 struct FSOUND_STREAM {
-    FSOUND_STREAM(FSOUND_STREAMCALLBACK callback, int length, void* userdata) noexcept
+    FSOUND_STREAM(FSOUND_STREAMCALLBACK callback, int length, void* userdata)
+    noexcept
         : block(new (std::nothrow) std::byte[length]()),
           slicer(this, callback, userdata, block.get(), length),
           pacer(this, callback, userdata, block.get(), length, kRate) {}
@@ -66,7 +68,7 @@ struct FSOUND_STREAM {
 namespace {
 
 struct AudioSystem {
-    std::mutex mutex;  // control calls only; no callback ever takes it
+    std::mutex mutex;                           // control calls only; no callback ever takes it
     std::optional<PortAudioSession> portAudio;  // from first use to FSOUND_Close
     int requested = kPlatformDefault;
     bool resolved = false;  // output and hostApi below follow `requested`
@@ -158,9 +160,7 @@ bool isOpen(const AudioSystem& a, const FSOUND_STREAM* s) {
 
 }  // namespace
 
-float FSOUND_GetVersion() {
-    return kVersion;
-}
+float FSOUND_GetVersion() { return kVersion; }
 
 signed char FSOUND_SetOutput(int output) {
     AudioSystem& a = audio();
@@ -191,7 +191,8 @@ int FSOUND_GetNumDrivers() {
 const char* FSOUND_GetDriverName(int driver) {
     AudioSystem& a = audio();
     std::lock_guard<std::mutex> lock(a.mutex);
-    if (driver < 0 || driver >= driverCount(a)) return fail(a, AUDIO_ERR_INVALID_PARAM, static_cast<const char*>(nullptr));
+    if (driver < 0 || driver >= driverCount(a))
+        return fail(a, AUDIO_ERR_INVALID_PARAM, static_cast<const char*>(nullptr));
     a.error = AUDIO_OK;
     if (a.output == OUTPUT_NOSOUND) return kNoSoundDriver;
     PortAudioSession& pa = session(a);

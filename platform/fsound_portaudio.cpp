@@ -63,22 +63,22 @@ PaStreamParameters outputParameters(PaDeviceIndex device) noexcept {
 
 int audioErrorFromPortAudio(PaError err, int otherwise) noexcept {
     switch (err) {
-    case paNoError:
-        return AUDIO_OK;
-    case paInvalidSampleRate:
-    case paSampleFormatNotSupported:
-    case paInvalidChannelCount:
-        return AUDIO_ERR_FORMAT;
-    case paDeviceUnavailable:
-        return AUDIO_ERR_BUSY;
-    case paInsufficientMemory:
-        return AUDIO_ERR_MEMORY;
-    case paNotInitialized:
-    case paInvalidDevice:
-    case paInvalidHostApi:
-        return AUDIO_ERR_INIT;
-    default:
-        return otherwise;
+        case paNoError:
+            return AUDIO_OK;
+        case paInvalidSampleRate:
+        case paSampleFormatNotSupported:
+        case paInvalidChannelCount:
+            return AUDIO_ERR_FORMAT;
+        case paDeviceUnavailable:
+            return AUDIO_ERR_BUSY;
+        case paInsufficientMemory:
+            return AUDIO_ERR_MEMORY;
+        case paNotInitialized:
+        case paInvalidDevice:
+        case paInvalidHostApi:
+            return AUDIO_ERR_INIT;
+        default:
+            return otherwise;
     }
 }
 
@@ -146,9 +146,7 @@ int PortAudioSession::checkFormat(PaDeviceIndex device, int rate) const noexcept
     return audioErrorFromPortAudio(Pa_IsFormatSupported(nullptr, &out, rate), AUDIO_ERR_INIT);
 }
 
-PortAudioOutput::~PortAudioOutput() {
-    stop(false);
-}
+PortAudioOutput::~PortAudioOutput() { stop(false); }
 
 int PortAudioOutput::open(PaDeviceIndex device, int rate) noexcept {
     const PaStreamParameters out = outputParameters(device);

@@ -3,10 +3,10 @@
 // BlockSlicer. PortAudio's error codes become ours here and nowhere else.
 #pragma once
 
+#include <portaudio.h>
+
 #include <atomic>
 #include <cstdint>
-
-#include <portaudio.h>
 
 #include "fsound_slicer.h"
 #include "realtime.h"

@@ -74,41 +74,44 @@ private:
 
     const auto sine = [&] { return std::sin((static_cast<double>(p) + static_cast<double>(ph)) * 6.2831853); };
     switch (waveform) {
-    case WAVE_SINE:
-        value = static_cast<float>(sine() * static_cast<double>(a));
-        break;
-    case WAVE_RAMP:
-        value = static_cast<float>(static_cast<double>(p) * static_cast<double>(a));
-        break;
-    case WAVE_RAMP_CENTRED:
-        value = static_cast<float>(static_cast<double>(p) * static_cast<double>(a) - 0.5);
-        break;
-    case WAVE_PULSE: {
-        const float s = static_cast<float>(sine());
-        if (s > 0.5f) value = a;
-        else if (s >= -0.5f) value = 0.0f;
-        else value = -a;  // also a NaN sine
-        break;
-    }
-    case WAVE_SPIKES: {
-        if (a == 0.0f || std::isnan(a)) {
-            value = 0.0f;  // silent: the generator is left alone
+        case WAVE_SINE:
+            value = static_cast<float>(sine() * static_cast<double>(a));
+            break;
+        case WAVE_RAMP:
+            value = static_cast<float>(static_cast<double>(p) * static_cast<double>(a));
+            break;
+        case WAVE_RAMP_CENTRED:
+            value = static_cast<float>(static_cast<double>(p) * static_cast<double>(a) - 0.5);
+            break;
+        case WAVE_PULSE: {
+            const float s = static_cast<float>(sine());
+            if (s > 0.5f)
+                value = a;
+            else if (s >= -0.5f)
+                value = 0.0f;
+            else
+                value = -a;  // also a NaN sine
             break;
         }
-        float v = 0.0f;
-        const std::int32_t r = nextRandom();
-        const std::int32_t d = wrapAdd(truncToInt32(static_cast<double>(f) - 439.0), 1);
-        // d is 0 for aFreq in (437, 438]: counted as a miss rather than a division by zero.
-        if (d != 0 && r % d == 1) {
-            const std::int32_t r2 = nextRandom();
-            const std::int32_t m = wrapAdd(truncToInt32(static_cast<double>(a) * 100.0), 111);
-            // m is 0 only for amplitudes in (-1.12, -1.11]: the draw stands, the height is 0.
-            v = m != 0 ? static_cast<float>(r2 % m) : 0.0f;
+        case WAVE_SPIKES: {
+            if (a == 0.0f || std::isnan(a)) {
+                value = 0.0f;  // silent: the generator is left alone
+                break;
+            }
+            float v = 0.0f;
+            const std::int32_t r = nextRandom();
+            const std::int32_t d = wrapAdd(truncToInt32(static_cast<double>(f) - 439.0), 1);
+            // d is 0 for aFreq in (437, 438]: counted as a miss rather than a division by zero.
+            if (d != 0 && r % d == 1) {
+                const std::int32_t r2 = nextRandom();
+                const std::int32_t m = wrapAdd(truncToInt32(static_cast<double>(a) * 100.0), 111);
+                // m is 0 only for amplitudes in (-1.12, -1.11]: the draw stands, the height is 0.
+                v = m != 0 ? static_cast<float>(r2 % m) : 0.0f;
+            }
+            value = static_cast<float>((static_cast<double>(v) - 50.0 * static_cast<double>(a)) / 100.0);
+            break;
         }
-        value = static_cast<float>((static_cast<double>(v) - 50.0 * static_cast<double>(a)) / 100.0);
-        break;
-    }
-    default:
-        break;  // unknown codes keep the previous value
+        default:
+            break;  // unknown codes keep the previous value
     }
 }

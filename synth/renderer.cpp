@@ -74,8 +74,8 @@ signed char renderStream(FSOUND_STREAM*, void* block, int length, void*) {
         osc1.tick();
 
         const float t = static_cast<float>(static_cast<double>(osc1.output()) * SAMPLE_SCALE);
-        const float s = static_cast<float>(static_cast<double>(t) * static_cast<double>(env.level) +
-                                           static_cast<double>(t));
+        const float s =
+            static_cast<float>(static_cast<double>(t) * static_cast<double>(env.level) + static_cast<double>(t));
         const auto v = static_cast<std::uint16_t>(sampleFromFloat(s));
         out[0] = out[2] = static_cast<unsigned char>(v & 0xFF);
         out[1] = out[3] = static_cast<unsigned char>(v >> 8);

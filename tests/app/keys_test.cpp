@@ -1,12 +1,13 @@
 // handleKey and printStatus from a fresh patch: each key's command, the
 // selectors, the clamping floor and the exact status display.
+#include "keys.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
-#include "keys.h"
 #include "patch.h"
 
 namespace {
@@ -42,8 +43,8 @@ protected:
         std::string s = std::to_string(static_cast<int>(note));
         for (const Oscillator* o : {&osc1, &lfo1, &lfo2, &lfo3, &lfo4}) {
             char line[160];
-            std::snprintf(line, sizeof line, "|%a %a %a %d", static_cast<double>(o->freq),
-                          static_cast<double>(o->ampl), static_cast<double>(o->phase), static_cast<int>(o->type));
+            std::snprintf(line, sizeof line, "|%a %a %a %d", static_cast<double>(o->freq), static_cast<double>(o->ampl),
+                          static_cast<double>(o->phase), static_cast<int>(o->type));
             s += line;
         }
         return s;
@@ -148,7 +149,8 @@ TEST_F(Keys, ParameterKeysStepTheirFieldInDouble) {
         for (Oscillator* o : all) {
             for (auto f : {&Oscillator::ampl, &Oscillator::freq}) {
                 if (o == c.osc && f == c.field) continue;
-                const float fresh = f == &Oscillator::freq && o == &osc1 ? 440.0f : (f == &Oscillator::ampl ? 1.0f : 0.0f);
+                const float fresh =
+                    f == &Oscillator::freq && o == &osc1 ? 440.0f : (f == &Oscillator::ampl ? 1.0f : 0.0f);
                 EXPECT_EQ(static_cast<float>(o->*f), fresh) << c.key;
             }
         }
@@ -192,8 +194,10 @@ TEST_F(Keys, ClampSetsEveryBaseParameterAtOrBelowTheFloorToZero) {
         for (Oscillator* o : {&osc1, &lfo1, &lfo2, &lfo3, &lfo4}) {
             for (auto f : {&Oscillator::ampl, &Oscillator::freq, &Oscillator::phase}) {
                 const float v = o->*f;
-                if (c.kept) EXPECT_EQ(v, c.value);
-                else EXPECT_TRUE(v == 0.0f && !std::signbit(v)) << c.value << " -> " << v;
+                if (c.kept)
+                    EXPECT_EQ(v, c.value);
+                else
+                    EXPECT_TRUE(v == 0.0f && !std::signbit(v)) << c.value << " -> " << v;
             }
         }
     }
@@ -213,7 +217,8 @@ TEST_F(Keys, SelectorsCycleFromTheFirstPress) {
         char key;
         Oscillator* osc;
         std::int32_t* select;
-    } lfos[] = {{'7', &lfo1, &lfo1Select}, {'8', &lfo2, &lfo2Select}, {'9', &lfo3, &lfo3Select}, {'4', &lfo4, &lfo4Select}};
+    } lfos[] = {
+        {'7', &lfo1, &lfo1Select}, {'8', &lfo2, &lfo2Select}, {'9', &lfo3, &lfo3Select}, {'4', &lfo4, &lfo4Select}};
     for (const auto& l : lfos) {
         press(std::string(2, l.key));
         EXPECT_EQ(l.osc->type, WAVE_RAMP) << l.key;

@@ -1,15 +1,15 @@
 // pollWindow on SDL's dummy video driver, fed with pushed events: the z
 // gate, Escape's exit, and the events that must do nothing.
-#include <gtest/gtest.h>
+#include "window.h"
 
 #include <SDL.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
-#include <unistd.h>
 #include <string>
 
 #include "patch.h"
-#include "window.h"
 
 namespace {
 

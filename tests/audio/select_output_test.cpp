@@ -112,7 +112,7 @@ Outcome runSelectOutput() {
 }
 
 class SelectOutputTest : public testing::Test {
-   protected:
+protected:
     std::vector<std::string> driverNames = {"Speakers", "Headphones"};
 
     void SetUp() override {

@@ -12,27 +12,25 @@ namespace {
 // Decodes the whole of `bytes`; without `ended`, stops at an unfinished
 // sequence and reports in `left` how many bytes it waits on.
 std::vector<int> decodeAll(const std::string& bytes, bool ended, int* left = nullptr) {
-  std::vector<int> out;
-  const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
-  int pos = 0;
-  const int n = int(bytes.size());
-  while (pos < n) {
-    const KeyDecode k = decodeKey(b + pos, n - pos, ended);
-    if (k.used == 0)
-      break;
-    EXPECT_LE(k.used, n - pos);
-    out.insert(out.end(), k.values, k.values + k.count);
-    pos += k.used;
-  }
-  if (left)
-    *left = n - pos;
-  return out;
+    std::vector<int> out;
+    const auto* b = reinterpret_cast<const unsigned char*>(bytes.data());
+    int pos = 0;
+    const int n = int(bytes.size());
+    while (pos < n) {
+        const KeyDecode k = decodeKey(b + pos, n - pos, ended);
+        if (k.used == 0) break;
+        EXPECT_LE(k.used, n - pos);
+        out.insert(out.end(), k.values, k.values + k.count);
+        pos += k.used;
+    }
+    if (left) *left = n - pos;
+    return out;
 }
 
 struct Case {
-  const char* name;
-  std::string bytes;
-  std::vector<int> values;
+    const char* name;
+    std::string bytes;
+    std::vector<int> values;
 };
 
 const Case cases[] = {
@@ -64,36 +62,32 @@ const Case cases[] = {
 };
 
 TEST(ConsoleKeys, DecodesWholeInput) {
-  for (const Case& c : cases)
-    EXPECT_EQ(decodeAll(c.bytes, true), c.values) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(decodeAll(c.bytes, true), c.values) << c.name;
 }
 
 // The same input arriving with no end in sight: everything up to an
 // unfinished sequence is decoded, and nothing complete is held back.
 TEST(ConsoleKeys, WaitsOnlyForUnfinishedSequences) {
-  struct Split {
-    std::string bytes;
-    std::vector<int> values;
-    int left;
-  } splits[] = {
-      {"ab", {'a', 'b'}, 0},
-      {"a\x1b", {'a'}, 1},
-      {"a\x1b[", {'a'}, 2},
-      {"\x1b[1;5", {}, 5},
-      {"\x1bO", {}, 2},
-      {"\x1b[[", {}, 3},
-      {"\x1b\x1b", {}, 2},
-      {"\x1b\x1b[2", {}, 4},
-      {"\x1b[A\x1b[2", {224, 72}, 3},
-      {"\x1b[99~", {}, 0},
-  };
-  for (const Split& s : splits) {
-    int left = -1;
-    EXPECT_EQ(decodeAll(s.bytes, false, &left), s.values) << s.bytes.substr(1);
-    EXPECT_EQ(left, s.left) << s.bytes.substr(1);
-  }
-  // The rest arrives later and completes the key.
-  EXPECT_EQ(decodeAll("\x1b[1" "5~", false), (std::vector<int>{0, 63}));
+    struct Split {
+        std::string bytes;
+        std::vector<int> values;
+        int left;
+    } splits[] = {
+        {"ab", {'a', 'b'}, 0}, {"a\x1b", {'a'}, 1},   {"a\x1b[", {'a'}, 2},
+        {"\x1b[1;5", {}, 5},   {"\x1bO", {}, 2},      {"\x1b[[", {}, 3},
+        {"\x1b\x1b", {}, 2},   {"\x1b\x1b[2", {}, 4}, {"\x1b[A\x1b[2", {224, 72}, 3},
+        {"\x1b[99~", {}, 0},
+    };
+    for (const Split& s : splits) {
+        int left = -1;
+        EXPECT_EQ(decodeAll(s.bytes, false, &left), s.values) << s.bytes.substr(1);
+        EXPECT_EQ(left, s.left) << s.bytes.substr(1);
+    }
+    // The rest arrives later and completes the key.
+    EXPECT_EQ(decodeAll("\x1b[1"
+                        "5~",
+                        false),
+              (std::vector<int>{0, 63}));
 }
 
-} // namespace
+}  // namespace

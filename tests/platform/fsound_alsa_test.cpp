@@ -2,7 +2,6 @@
 // byte it plays to a file, over a null PCM that plays as fast as the CPU
 // allows. What it wrote must be exactly the callback's blocks, in order.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,18 +70,20 @@ TEST_F(AlsaCapture, TheDevicePlaysExactlyTheBlocksTheCallbackProducedInOrder) {
     ASSERT_TRUE(waitFor([&] { return r.blocks.load() == 12; }, 10.0));
     // Let the device finish the last block, then make sure.
     std::size_t size = 0;
-    waitFor([&] {
-        const auto now = readFile(capture_).size();
-        const bool still = now == size && now >= 12u * kBlockBytes;
-        size = now;
-        std::this_thread::sleep_for(20ms);
-        return still;
-    }, 10.0);
+    waitFor(
+        [&] {
+            const auto now = readFile(capture_).size();
+            const bool still = now == size && now >= 12u * kBlockBytes;
+            size = now;
+            std::this_thread::sleep_for(20ms);
+            return still;
+        },
+        10.0);
     FsoundStreamStats stats{};
     ASSERT_TRUE(fsoundStreamStats(s, &stats));
     ASSERT_EQ(FSOUND_Stream_Close(s), 1);
-    std::printf("ALSA capture: %d frames per device callback (%d..%d), output latency %.1f ms\n",
-                stats.minDeviceFrames, stats.minDeviceFrames, stats.maxDeviceFrames, 1000 * stats.outputLatency);
+    std::printf("ALSA capture: %d frames per device callback (%d..%d), output latency %.1f ms\n", stats.minDeviceFrames,
+                stats.minDeviceFrames, stats.maxDeviceFrames, 1000 * stats.outputLatency);
 
     EXPECT_EQ(r.blocks.load(), 12);
     EXPECT_EQ(r.badCalls.load(), 0);

@@ -1,8 +1,7 @@
 // The audio system's operations: version, output codes and their fallback,
 // the driver list, and the error code of every misuse.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -16,9 +15,7 @@ using namespace fsound_test;
 
 namespace {
 
-signed char silence(FSOUND_STREAM*, void*, int, void*) {
-    return 1;
-}
+signed char silence(FSOUND_STREAM*, void*, int, void*) { return 1; }
 
 // Every test starts with nothing initialised, on output 0, and with the
 // test ALSA configuration, whose playable devices are capture, mulaw, default.
@@ -63,9 +60,7 @@ private:
 
 }  // namespace
 
-TEST_F(AudioApi, ReportsVersion374) {
-    EXPECT_EQ(FSOUND_GetVersion(), 3.74f);
-}
+TEST_F(AudioApi, ReportsVersion374) { EXPECT_EQ(FSOUND_GetVersion(), 3.74f); }
 
 TEST_F(AudioApi, NoSoundOffersOneDriver) {
     EXPECT_EQ(FSOUND_GetOutput(), OUTPUT_NOSOUND);

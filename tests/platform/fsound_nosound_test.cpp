@@ -1,7 +1,6 @@
 // Output 0: the pacing thread calls the callback at the stream's real pace,
 // stops for good when closed, and is stopped before other exit handlers run.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cmath>

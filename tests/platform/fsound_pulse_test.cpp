@@ -3,7 +3,6 @@
 // is heard on the sink's monitor soon after it is rendered, not several
 // blocks later.
 #include <gtest/gtest.h>
-
 #include <poll.h>
 
 #include <cmath>
@@ -72,9 +71,9 @@ TEST(PulseSink, BlocksKeepThePaceAndAreHeardWithinABlockOfRendering) {
     FSOUND_STREAM* s = FSOUND_Stream_Create(Marker::render, kBlockBytes, kMode, kRate, &m);
     ASSERT_NE(s, nullptr) << FSOUND_GetError();
 
-    Child monitor({"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "--latency-msec=5", "-d",
-                   "s.monitor"},
-                  true);
+    Child monitor(
+        {"parec", "--raw", "--format=s16le", "--rate=44100", "--channels=2", "--latency-msec=5", "-d", "s.monitor"},
+        true);
     ASSERT_TRUE(monitor.running());
     Listener listener;
     std::jthread listening([&](std::stop_token stop) { listener.run(stop, monitor.out()); });

@@ -19,15 +19,11 @@
 // The system ALSA configuration loads plugins that leak and are unloaded
 // before the leak check; only the slow unwinder still finds libasound (which
 // the suppressions name) in their stacks.
-extern "C" const char* __asan_default_options() {
-    return "fast_unwind_on_malloc=0";
-}
+extern "C" const char* __asan_default_options() { return "fast_unwind_on_malloc=0"; }
 #endif
 
 #ifdef FSOUND_TEST_TSAN
 // libpulse hands its objects to its own thread through means ThreadSanitizer
 // cannot see in an uninstrumented library.
-extern "C" const char* __tsan_default_suppressions() {
-    return "race:libpulsecommon\nrace:libpulse.so\n";
-}
+extern "C" const char* __tsan_default_suppressions() { return "race:libpulsecommon\nrace:libpulse.so\n"; }
 #endif

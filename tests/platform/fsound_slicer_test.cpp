@@ -1,11 +1,11 @@
 // The block slicer offline: device buffers of any size receive the stream's
 // blocks whole and in order, and the callback runs only when a block is used up.
+#include "fsound_slicer.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
-
-#include "fsound_slicer.h"
 
 namespace {
 

@@ -44,9 +44,7 @@ constexpr int kBlockBytes = 32768;
 constexpr unsigned kMode = 0x1000150;
 constexpr double kBlockSeconds = 8192.0 / kRate;
 
-inline std::string alsaConfig(const char* name) {
-    return std::string(KEYSYNTH_ALSA_DIR) + "/" + name;
-}
+inline std::string alsaConfig(const char* name) { return std::string(KEYSYNTH_ALSA_DIR) + "/" + name; }
 
 class TempDir {
 public:
@@ -96,8 +94,8 @@ struct Recorder {
     static constexpr int kMaxBlocks = 256;
     std::atomic<int> blocks{0};
     std::atomic<int> inside{0};
-    std::atomic<int> badCalls{0};  // wrong stream, length or user data
-    int stopAfter = -1;            // the call that returns 0
+    std::atomic<int> badCalls{0};        // wrong stream, length or user data
+    int stopAfter = -1;                  // the call that returns 0
     std::chrono::milliseconds dwell{0};  // time spent in each call
     FSOUND_STREAM* expectedStream = nullptr;
     Clock::time_point at[kMaxBlocks];
@@ -219,8 +217,7 @@ public:
         std::ofstream(dir_.file("client.conf")) << "autospawn = no\n";
         setenv("PULSE_CLIENTCONFIG", dir_.file("client.conf").c_str(), 1);
         server_ = std::make_unique<Child>(
-            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no",
-                                     "--exit-idle-time=-1",
+            std::vector<std::string>{"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
                                      "--load=module-null-sink sink_name=s rate=44100 channels=2 format=s16le",
                                      "--load=module-native-protocol-unix",
                                      "--log-target=file:" + dir_.file("server.log")},

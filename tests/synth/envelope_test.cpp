@@ -1,8 +1,8 @@
+#include "envelope.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "envelope.h"
 
 namespace {
 

@@ -1,3 +1,5 @@
+#include "oscillator.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "fresh_thread.h"
-#include "oscillator.h"
 
 namespace {
 
@@ -148,10 +149,14 @@ TEST(Oscillator, PulseHasThreeLevelsEachAThirdOfAPeriod) {
     for (int i = 0; i < 1000; ++i) {
         o.tick();
         const float v = o.output();
-        if (v == 0.3f) ++up;
-        else if (v == 0.0f) ++mid;
-        else if (v == -0.3f) ++down;
-        else ADD_FAILURE() << "level " << v;
+        if (v == 0.3f)
+            ++up;
+        else if (v == 0.0f)
+            ++mid;
+        else if (v == -0.3f)
+            ++down;
+        else
+            ADD_FAILURE() << "level " << v;
     }
     EXPECT_NEAR(up, 333, 10);
     EXPECT_NEAR(down, 333, 10);
@@ -186,10 +191,10 @@ std::vector<float> spikes(const SpikeCase& c, int ticks) {
 
 TEST(Oscillator, SpikesHitWhenTheDrawModuloDIsOne) {
     const SpikeCase cases[] = {
-        {440.0f, 1.0f, 2, 211},      {1000.0f, 1.0f, 562, 211}, {0.0f, 1.0f, -438, 211},
-        {436.5f, 1.0f, -1, 211},     {439.5f, 1.0f, 1, 211},    {440.0f, 0.01f, 2, 111},  // 0.01f * 100 < 1
-        {437.5f, 1.0f, 0, 211},      // d = 0: every frame a miss
-        {440.0f, -1.115f, 2, 0},     // m = 0: the hit draws, height 0
+        {440.0f, 1.0f, 2, 211},  {1000.0f, 1.0f, 562, 211}, {0.0f, 1.0f, -438, 211},
+        {436.5f, 1.0f, -1, 211}, {439.5f, 1.0f, 1, 211},    {440.0f, 0.01f, 2, 111},  // 0.01f * 100 < 1
+        {437.5f, 1.0f, 0, 211},                                                       // d = 0: every frame a miss
+        {440.0f, -1.115f, 2, 0},                                                      // m = 0: the hit draws, height 0
     };
     const int ticks = 5000;
     for (const auto& c : cases) {
@@ -219,7 +224,7 @@ TEST(Oscillator, SpikesHitWhenTheDrawModuloDIsOne) {
 
 TEST(Oscillator, FirstSpikeOfAFreshThread) {
     const auto got = spikes({440.0f, 1.0f, 2, 211}, 3);
-    EXPECT_EQ(got[0], 0.6f);  // 41 is odd; 18467 % 211 = 110
+    EXPECT_EQ(got[0], 0.6f);   // 41 is odd; 18467 % 211 = 110
     EXPECT_EQ(got[1], -0.5f);  // 6334 is even
     EXPECT_EQ(got[2], -0.5f);  // 26500 is even
 }

@@ -1,3 +1,5 @@
+#include "renderer.h"
+
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -13,7 +15,6 @@
 #include "fresh_thread.h"
 #include "numeric.h"
 #include "patch.h"
-#include "renderer.h"
 
 namespace {
 
@@ -49,9 +50,8 @@ TEST(Pitch, NoteTable) {
         int note;
         const char* printed;
     } table[] = {
-        {-11, "8.175799"},     {0, "15.433853"},    {46, "220.000000"}, {58, "440.000000"},
-        {59, "466.163757"},    {60, "493.883301"},  {61, "523.251160"}, {70, "880.000000"},
-        {72, "987.766602"},    {82, "1760.000000"},
+        {-11, "8.175799"},  {0, "15.433853"},   {46, "220.000000"}, {58, "440.000000"}, {59, "466.163757"},
+        {60, "493.883301"}, {61, "523.251160"}, {70, "880.000000"}, {72, "987.766602"}, {82, "1760.000000"},
     };
     for (const auto& row : table) {
         char text[32];
@@ -68,10 +68,9 @@ TEST(Sample, ConversionWrapsWithoutClipping) {
         float s;
         std::int16_t sample;
     } cases[] = {
-        {40000.0f, -25536}, {-40000.0f, 25536},  {32768.5f, -32768}, {-2.9f, -2},
-        {65536.7f, 0},      {32767.9f, 32767},   {3.0e9f, 24064},    {-3.0e9f, -24064},
-        {1.0e30f, 0},       {inf, 0},            {-inf, 0},          {std::nanf(""), 0},
-        {2147483520.0f, -128},  // largest float below 2^31
+        {40000.0f, -25536}, {-40000.0f, 25536}, {32768.5f, -32768},    {-2.9f, -2},  {65536.7f, 0},
+        {32767.9f, 32767},  {3.0e9f, 24064},    {-3.0e9f, -24064},     {1.0e30f, 0}, {inf, 0},
+        {-inf, 0},          {std::nanf(""), 0}, {2147483520.0f, -128},  // largest float below 2^31
     };
     for (const auto& c : cases) EXPECT_EQ(sampleFromFloat(c.s), c.sample) << c.s;
 }
@@ -119,8 +118,8 @@ TEST_F(RendererTest, RoutesNeedBothAmplitudeAndFrequency) {
         float ampl, freq;
         bool changes;
     } routes[] = {
-        {&lfo2, 1.0f, 0.0f, false},  {&lfo2, 0.0f, 5.0f, false}, {&lfo2, 1.0f, 5.0f, true},
-        {&lfo3, 1.0f, 5.0f, true},   {&lfo4, 1.0f, 5.0f, true},  {&lfo1, 1.0f, 5.0f, false},
+        {&lfo2, 1.0f, 0.0f, false},          {&lfo2, 0.0f, 5.0f, false}, {&lfo2, 1.0f, 5.0f, true},
+        {&lfo3, 1.0f, 5.0f, true},           {&lfo4, 1.0f, 5.0f, true},  {&lfo1, 1.0f, 5.0f, false},
         {&lfo2, std::nanf(""), 5.0f, false},
     };
     for (const auto& r : routes) {
@@ -128,8 +127,11 @@ TEST_F(RendererTest, RoutesNeedBothAmplitudeAndFrequency) {
         env.trigger();
         r.lfo->ampl = r.ampl;
         r.lfo->freq = r.freq;
-        EXPECT_EQ(render(STREAM_BYTES) != plain, r.changes)
-            << (r.lfo == &lfo1 ? 1 : r.lfo == &lfo2 ? 2 : r.lfo == &lfo3 ? 3 : 4) << " " << r.ampl << " " << r.freq;
+        EXPECT_EQ(render(STREAM_BYTES) != plain, r.changes) << (r.lfo == &lfo1   ? 1
+                                                                : r.lfo == &lfo2 ? 2
+                                                                : r.lfo == &lfo3 ? 3
+                                                                                 : 4)
+                                                            << " " << r.ampl << " " << r.freq;
     }
 }
 
@@ -222,7 +224,9 @@ struct RefPatch {
         }
         osc1.aFreq = osc1.freq, osc1.aPhase = osc1.phase;
         osc1.freq = static_cast<float>(8.1757989 * std::pow(2.0, (note + 11) / 12.0));
-        auto on = [](const RefOsc& l) { return l.aAmpl == l.aAmpl && l.aAmpl != 0 && l.aFreq == l.aFreq && l.aFreq != 0; };
+        auto on = [](const RefOsc& l) {
+            return l.aAmpl == l.aAmpl && l.aAmpl != 0 && l.aFreq == l.aFreq && l.aFreq != 0;
+        };
         if (on(lfo[2])) osc1.aFreq = static_cast<float>(osc1.aFreq + static_cast<double>(o[2]) * osc1.aFreq);
         if (on(lfo[3])) osc1.aPhase = static_cast<float>(osc1.aPhase + static_cast<double>(o[3]) * osc1.aPhase);
         if (on(lfo[4])) osc1.aFreq = static_cast<float>(osc1.aFreq + static_cast<double>(o[4]) * osc1.aFreq);
@@ -279,7 +283,9 @@ void expectSameAsReference(const std::vector<Edit>& edits, int frames, int block
             for (int i = 0; i < blockFrames; ++i) {
                 const std::int16_t want = ref.frame();
                 const auto got = static_cast<std::int16_t>(b[i * 4] | (b[i * 4 + 1] << 8));
-                if (got != want) return "frame " + std::to_string(at + i) + ": " + std::to_string(got) + " != " + std::to_string(want);
+                if (got != want)
+                    return "frame " + std::to_string(at + i) + ": " + std::to_string(got) +
+                           " != " + std::to_string(want);
             }
         }
         return "";
@@ -294,11 +300,11 @@ TEST_F(RendererTest, StartPatchMatchesTheFormulas) {
 }
 
 TEST_F(RendererTest, RoutedSineLfosMatchTheFormulas) {
-    expectSameAsReference({trigger(0), setOsc(0, 2, 0.3f, 5.0f, 1), setOsc(0, 3, 0.5f, 3.0f, 1),
-                           setOsc(0, 4, 0.2f, 7.0f, 1), setOsc(0, 1, 1.0f, 2.0f, 1), setNote(30000, 70),
-                           setOsc(40000, 0, 1.0f, 0.0f, WAVE_SINE), setOsc(50000, 0, 1.0f, 0.0f, WAVE_RAMP),
-                           setOsc(60000, 0, 1.0f, 0.0f, WAVE_RAMP_CENTRED)},
-                          70000, 8192);
+    expectSameAsReference(
+        {trigger(0), setOsc(0, 2, 0.3f, 5.0f, 1), setOsc(0, 3, 0.5f, 3.0f, 1), setOsc(0, 4, 0.2f, 7.0f, 1),
+         setOsc(0, 1, 1.0f, 2.0f, 1), setNote(30000, 70), setOsc(40000, 0, 1.0f, 0.0f, WAVE_SINE),
+         setOsc(50000, 0, 1.0f, 0.0f, WAVE_RAMP), setOsc(60000, 0, 1.0f, 0.0f, WAVE_RAMP_CENTRED)},
+        70000, 8192);
 }
 
 TEST_F(RendererTest, SpikesMatchTheFormulas) {
