@@ -8,8 +8,8 @@ JOBS ?= $(shell nproc)
 # Build and test dependencies: compilers and libraries, then what the tests
 # drive (a virtual display, a sound server, a terminal multiplexer).
 PACKAGES = cmake make g++ pkg-config libgtest-dev libbenchmark-dev clang-format \
-	libsdl1.2-compat-dev portaudio19-dev libasound2-dev libasound2-plugins alsa-utils \
-	pulseaudio pulseaudio-utils xvfb xdotool imagemagick sox tmux python3-numpy
+	libsdl1.2-compat-dev portaudio19-dev libasound2-dev libasound2-plugins \
+	pulseaudio pulseaudio-utils xvfb xdotool imagemagick python3-numpy
 # The realtime-sanitizer build of .ci/run
 SANITIZER_PACKAGES = clang-22 libclang-rt-22-dev
 
