@@ -6,7 +6,7 @@ MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 
 # Build and test dependencies: compilers and libraries, then what the tests
-# drive (a virtual display, a sound server, a terminal multiplexer).
+# drive (a virtual display, a sound server, a screenshot tool, numpy).
 PACKAGES = cmake make g++ pkg-config libgtest-dev libbenchmark-dev clang-format \
 	libsdl1.2-compat-dev portaudio19-dev libasound2-dev libasound2-plugins \
 	pulseaudio pulseaudio-utils xvfb xdotool imagemagick python3-numpy
