@@ -16,12 +16,14 @@ std::int32_t lfo4Select = 0;
 namespace {
 
 struct Selector {
+    char key;
     std::int32_t* count;
     Oscillator* osc;
 };
 
 const Selector selectors[] = {
-    {&osc1Select, &osc1}, {&lfo1Select, &lfo1}, {&lfo2Select, &lfo2}, {&lfo3Select, &lfo3}, {&lfo4Select, &lfo4},
+    {'+', &osc1Select, &osc1}, {'7', &lfo1Select, &lfo1}, {'8', &lfo2Select, &lfo2},
+    {'9', &lfo3Select, &lfo3}, {'4', &lfo4Select, &lfo4},
 };
 
 struct NoteKey {
@@ -78,9 +80,8 @@ bool handleKey(signed char key) {
     else if (key == 'q')
         note = wrapAdd(note, -1);
 
-    const char selectKeys[] = {'+', '7', '8', '9', '4'};
-    for (int i = 0; i < 5; ++i)
-        if (key == selectKeys[i]) ++*selectors[i].count;
+    for (const Selector& s : selectors)
+        if (key == s.key) ++*s.count;
 
     for (const Selector& s : selectors) {
         if (*s.count > 5) *s.count = 1;
